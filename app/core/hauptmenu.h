@@ -46,7 +46,7 @@ struct RestorePageControls {
   Button BitBtn12;  // "Change Restore Path"
   Button BitBtn9;   // "Cancel Job"
   RadioGroup RadioGroup1;  // "Restore Options"
-  Edit Edit1{{}, "c:\\temp\\"};  // "Restore Path"
+  Edit Edit1{{}, "/tmp/"};  // "Restore Path"
   Edit Edit8;                      // target disk of a disk image restore (hidden)
   LedDisplay LEDDisplay10;  // "Megabyte readed from the Tape"
   LedDisplay LEDDisplay6;   // "Restored Megabyte"

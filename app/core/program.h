@@ -70,6 +70,9 @@ class Program {
   BlockBuffer StreamBuffer{};
   BlockBuffer ControlBlockBuffer{};
   BlockPosition StreamPosition;
+  // Set when a block of the stream could not be written or a tape change was given up: nothing
+  // more goes to tape in this job, so that no record lands behind a gap.
+  bool StreamFailed = false;
   TapeFileRecord LastRecordHeader;
   BlockBuffer FileDataBuffer{};
   bool LegacyDescription = false;

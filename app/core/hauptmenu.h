@@ -33,7 +33,7 @@ struct BackupPageControls {
   LedDisplay LEDDisplay8;  // "Files not Backuped"
   LedDisplay LEDDisplay9;  // "Current Speed in Megabyte per Second"
   Panel Panel10, Panel1;
-  CheckBox CheckBox3;  // "Autostart Backup at:"
+  CheckBox CheckBox3{{}, true};  // "Autostart Backup at:"
   SpinEdit SpinEdit1{{}, 21, 0, 23};  // "Autostart: Hour"
   SpinEdit SpinEdit2{{}, 30, 0, 59};  // "Autostart: Minute"
   Button SpeedButton1;  // "Backup Days"
@@ -72,7 +72,9 @@ struct ProtocolPageControls {
 
 struct EmailPageControls {
   Control TabSheet8;
-  Edit efrom, eTo, eSubject{{}, "Vantrel Backup Report"}, eHost, eUserid, ePassword;
+  Edit efrom{{}, "sender@example.com"};
+  Edit eTo{{}, "recipient@example.com"};
+  Edit eSubject{{}, "Vantrel Backup Report"}, eHost, eUserid, ePassword;
   Edit ePort{{}, "25"};
 };
 

@@ -58,6 +58,11 @@ class Program {
   int64_t FilesProcessed = 0;
   SystemError LastError;  // the last failed platform call, for ReportLastError
   bool BusyCursor = false;
+  // Where a verify finds the files it compares: empty for their recorded paths, or a directory
+  // below which they lie as a restore to that directory put them.
+  std::string VerifyRoot;
+  // "Exit Vantrel after Backup": the front end ends the program once the handler returns.
+  bool ExitRequested = false;
 
   // Tape access.
   uint32_t BlockSize = kMaxBlockSize;

@@ -75,9 +75,14 @@ bool WriteCatalogToTape(Program& p, std::unique_ptr<CatalogFile>& catalog) {
   }
   BlockPosition saved = p.StreamPosition;
   p.AbortFlag = false;
-  std::unique_ptr<CatalogFile> none;
-  SAVE_FILES_TO_TAPE(p, p.Hauptmenu.CatalogPath, none, p.Hauptmenu.optionsPage.CheckBox4.Checked,
-                     EntryMode::kFurther);
+  // The catalog file goes to tape like any other file, and a further cancel does not stop it:
+  // without it and its trailer the set could only be read sequentially.
+  TapeHandle handle = OpenTape(p);
+  if (handle) {
+    BackupFile(p, p.Hauptmenu.CatalogPath, handle, p.Hauptmenu.optionsPage.CheckBox4.Checked,
+               nullptr);
+    CloseTape(p, handle, 1);
+  }
   PumpMessages(p, 10);
   WriteCatalogTrailer(p, saved);
   return cancelled || p.AbortFlag;

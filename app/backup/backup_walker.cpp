@@ -65,7 +65,10 @@ void WriteOneFile(Program& p, const std::string& path, double modified, int64_t&
     source = w.ScratchZipPath;
     header.Compressed = 1;
   }
-  if (catalog == nullptr) throw std::system_error(EBADF, std::generic_category());
+  // Only the catalog file itself goes to tape without a catalog to be listed in.
+  if (catalog == nullptr && path != w.CatalogPath) {
+    throw std::system_error(EBADF, std::generic_category());
+  }
   if (!WriteFileRecord(p, handle, header, source)) {
     throw std::system_error(p.LastError.code, std::generic_category());
   }
@@ -74,7 +77,7 @@ void WriteOneFile(Program& p, const std::string& path, double modified, int64_t&
   if (p.FilesProcessed % 5 == 0) w.backupPage.LEDDisplay5.Value = static_cast<double>(p.FilesProcessed);
   LogUnlessShort(p, path + KBytes(header.Size));
   UpdateDisplays(p);
-  AppendCatalogRecord(p, header, *catalog);
+  if (catalog != nullptr) AppendCatalogRecord(p, header, *catalog);
 }
 
 void LogExcluded(Program& p, const std::string& path) {

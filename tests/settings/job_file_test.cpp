@@ -352,6 +352,9 @@ TEST_F(JobFileLists, SaveListWritesDenseListsAndDropsForeignLines) {
   p.Hauptmenu.restorePage.Edit1.Text = "/restore/";
   p.Hauptmenu.backupPage.SpinEdit1.Value = 4;
   p.Hauptmenu.optionsPage.CheckBox10.Checked = true;
+  p.Hauptmenu.backupPage.CheckBox3.Checked = false;
+  p.Hauptmenu.emailPage.efrom.Text.clear();
+  p.Hauptmenu.emailPage.eTo.Text.clear();
   BackupList().Lines = {"/Data/", "", " ", "/Docs/File.TXT", "  "};
   ExcludeList().Lines = {"", "/Data/tmp/"};
   std::string target = dir / "weekly.job";

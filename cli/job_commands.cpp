@@ -9,7 +9,9 @@
 #include "app/core/control_locks.h"
 #include "app/format/catalog.h"
 #include "app/format/tape_description.h"
+#include "app/restore/catalog_browser.h"
 #include "app/restore/restore.h"
+#include "app/settings/job_file.h"
 #include "app/restore/verify.h"
 #include "app/tape/tape_access.h"
 #include "cli/exit_status.h"
@@ -29,7 +31,7 @@ std::string DirectoryEntry(const std::string& path) {
 std::optional<int> OverwriteRule(const std::string& word) {
   if (word == "ask") return kAskBeforeOverwrite;
   if (word == "never") return kOverwriteNever;
-  if (word == "always") return kOverwriteEver;
+  if (word == "ever" || word == "always") return kOverwriteEver;
   return std::nullopt;
 }
 
@@ -62,8 +64,12 @@ int CatalogCommand(CommandContext& context, const CommandArguments& arguments) {
   unlink(w.ScratchZipPath.c_str());
   const std::vector<std::string>& paths = w.FileList_path.Lines;
   const std::vector<std::string>& dates = w.FileList_date.Lines;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    context.out << paths[i] << '\t' << (i < dates.size() ? dates[i] : "") << '\n';
+  if (arguments.Has("--tree")) {
+    for (const std::string& item : BrowseList(paths)) context.out << item << '\n';
+  } else {
+    for (size_t i = 0; i < paths.size(); ++i) {
+      context.out << paths[i] << '\t' << (i < dates.size() ? dates[i] : "") << '\n';
+    }
   }
   if (paths.empty()) {
     return Fail(context, fast ? "no catalog could be read from the tape in the drive; "
@@ -82,8 +88,14 @@ int BackupCommand(CommandContext& context, const CommandArguments& arguments) {
     list.push_back(fs::is_directory(status) ? DirectoryEntry(path)
                                             : fs::absolute(path).lexically_normal().string());
   }
+  std::string jobFile;
+  if (arguments.Has("--job")) {
+    jobFile = fs::absolute(arguments.options.at("--job")).string();
+    if (!fs::is_regular_file(jobFile)) return Fail(context, "backup: no job file " + jobFile);
+  }
   Program* p = context.StartProgram();
   if (!p) return kExitFailed;
+  if (!jobFile.empty() && !LoadListFrom(*p, jobFile)) return kExitFailed;
   // Given paths stand in for the job file's list in this run only; the job file is kept.
   if (!list.empty()) p->Hauptmenu.backupPage.Memo5.Lines = list;
   // An appending backup needs to know the set in the drive, as after the window's start.
@@ -96,13 +108,17 @@ int RestoreCommand(CommandContext& context, const CommandArguments& arguments) {
   std::optional<int> rule;
   if (arguments.Has("--overwrite")) {
     rule = OverwriteRule(arguments.options.at("--overwrite"));
-    if (!rule) return UsageError(context.err, "restore: --overwrite takes ask, never or always");
+    if (!rule) return UsageError(context.err, "restore: --overwrite takes ask, never or ever");
+  }
+  if (arguments.Has("--to") && arguments.Has("--to-recorded")) {
+    return UsageError(context.err, "restore: --to and --to-recorded exclude each other");
   }
   Program* p = context.StartProgram();
   if (!p) return kExitFailed;
   RestorePageControls& page = p->Hauptmenu.restorePage;
   if (rule) page.RadioGroup1.ItemIndex = *rule;
   if (arguments.Has("--to")) page.Edit1.Text = DirectoryEntry(arguments.options.at("--to"));
+  if (arguments.Has("--to-recorded")) page.Edit1.Text.clear();
   page.Memo3.Lines = arguments.operands;
   NormalizeList(page.Memo3);
   GetTapeDescription1Click(*p);

@@ -56,7 +56,7 @@ class RecordingUserInterface : public UserInterface {
   void ProtocolLineAppended(const std::string& line) override {
     target_.ProtocolLineAppended(line);
   }
-  void ProgressChanged() override { target_.ProgressChanged(); }
+  void ProgressChanged(const JobProgress& progress) override { target_.ProgressChanged(progress); }
   bool PumpMessages(int count) override {
     bool cancel = target_.PumpMessages(count);
     cancelRequested_ = cancelRequested_ || cancel;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 
@@ -71,6 +72,15 @@ void TerminalUserInterface::SetStatusLine(const std::string& text) {
     s_.err->flush();
   }
   lastStatus_ = text;
+}
+
+void TerminalUserInterface::ProgressChanged(const JobProgress& progress) {
+  if (!s_.errIsTerminal) return;
+  char speed[32];
+  std::snprintf(speed, sizeof speed, "%.2f", progress.megabytesPerSecond);
+  *s_.err << kClearLine << progress.files << " files, " << progress.megabytes << " MB, " << speed
+          << " MB/s  " << progress.currentFile << std::flush;
+  statusShown_ = true;
 }
 
 void TerminalUserInterface::ProtocolLineAppended(const std::string& line) {

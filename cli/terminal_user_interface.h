@@ -43,6 +43,8 @@ class TerminalUserInterface : public UserInterface {
   void SetCaption(const std::string&) override {}
   void SetBusyCursor(bool) override {}
   void ProtocolLineAppended(const std::string& line) override;
+  // On a terminal: one line "files, MB, MB/s, current file", rewritten in place.
+  void ProgressChanged(const JobProgress& progress) override;
   bool PumpMessages(int count) override;
 
   // Leaves the last status on its own line of the terminal.

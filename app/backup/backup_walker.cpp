@@ -31,12 +31,12 @@ void SetIfChanged(LedDisplay& display, double value) {
   if (display.Value != value) display.Value = value;
 }
 
-void UpdateDisplays(Program& p) {
+void UpdateDisplays(Program& p, const std::string& path) {
   THauptmenu& w = p.Hauptmenu;
   SetIfChanged(w.backupPage.LEDDisplay1, static_cast<double>(w.BytesBackedUp / kMiB));
   SetIfChanged(w.backupPage.LEDDisplay2, static_cast<double>(w.StreamBytes / kMiB));
   SetIfChanged(w.backupPage.LEDDisplay9, CurrentSpeed(p));
-  p.ui.ProgressChanged();
+  p.ui.ProgressChanged({p.FilesProcessed, w.BytesBackedUp / kMiB, w.backupPage.LEDDisplay9.Value, path});
 }
 
 // A list entry as an absolute path, so that every recorded path starts at the root.
@@ -76,7 +76,7 @@ void WriteOneFile(Program& p, const std::string& path, double modified, int64_t&
   p.FilesProcessed += 1;
   if (p.FilesProcessed % 5 == 0) w.backupPage.LEDDisplay5.Value = static_cast<double>(p.FilesProcessed);
   LogUnlessShort(p, path + KBytes(header.Size));
-  UpdateDisplays(p);
+  UpdateDisplays(p, path);
   if (catalog != nullptr) AppendCatalogRecord(p, header, *catalog);
 }
 

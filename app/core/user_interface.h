@@ -2,6 +2,7 @@
 // the tests each implement it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +10,14 @@
 namespace vantrel {
 
 enum class MessageIcon { kInformation, kWarning, kError };
+
+// Where a running job stands, for a front end's progress display.
+struct JobProgress {
+  int64_t files = 0;
+  int64_t megabytes = 0;
+  double megabytesPerSecond = 0;
+  std::string currentFile;
+};
 
 class UserInterface {
  public:
@@ -40,7 +49,7 @@ class UserInterface {
   // A line was appended to the protocol (file, protocol box and mail text).
   virtual void ProtocolLineAppended(const std::string& line) = 0;
   // Counters and displays changed; a front end may redraw progress.
-  virtual void ProgressChanged() {}
+  virtual void ProgressChanged(const JobProgress&) {}
 
   // Dispatches waiting events; `count` as PumpMessages counts. Returns true when the person asked
   // to cancel the running job meanwhile (the command line's Ctrl-C); a window's own Cancel Job

@@ -71,7 +71,7 @@ void RestoreTapeSet(Program& p) {
       double readMb = static_cast<double>(w.StreamBytes / 1048576);
       if (r.LEDDisplay10.Value != readMb) r.LEDDisplay10.Value = readMb;
       if (IsSelectedForRestore(p, path, fileName)) RestoreOneFile(p, path, fileName);
-      p.ui.ProgressChanged();
+      p.ui.ProgressChanged({static_cast<int64_t>(r.LEDDisplay7.Value), w.BytesRestored / 1048576, 0, path});
       PumpMessages(p, 1);
       if (path.empty() || p.AbortFlag) break;
     }

@@ -74,7 +74,7 @@ void ShowInitProgress(Program& p, int64_t blocks) {
     page.LEDDisplay1.Value = static_cast<double>(megabytes);
     int64_t seconds = SecondsSinceJobStart(p);
     if (seconds >= 1) page.LEDDisplay9.Value = page.LEDDisplay1.Value / seconds;
-    p.ui.ProgressChanged();
+    p.ui.ProgressChanged({0, megabytes, page.LEDDisplay9.Value, ""});
   }
   PumpMessages(p, 1);
 }

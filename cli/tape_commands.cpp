@@ -41,8 +41,7 @@ int TapeEjectCommand(CommandContext& context, const CommandArguments&) {
   // The protocol names the tape by its number; ejecting rewinds anyway, so reading the
   // description first costs no position the person relies on.
   GetTapeDescription1Click(*p);
-  Auswerfen1Click(*p);
-  return Outcome(context.ui.LastStatus() != "Tape not ejected !");
+  return Outcome(Auswerfen1Click(*p));
 }
 
 int TapeRewindCommand(CommandContext& context, const CommandArguments&) {

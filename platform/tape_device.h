@@ -131,6 +131,9 @@ class TapeDrive {
   virtual TapeOpenResult Open() = 0;
   // What the user is shown as the device in use (a directory or a device path).
   virtual std::string Name() const = 0;
+  // True when the drive needs no settle time between commands (the waits before a rewind and
+  // before a close exist for mechanical drives).
+  virtual bool SettlesAtOnce() const { return false; }
 };
 
 // Forwards every call to another device, so that a fault double overrides only what it breaks.

@@ -59,6 +59,7 @@ class VirtualTapeDrive : public TapeDrive {
   // with kFileNotFound when the drive directory cannot be made or is not a directory.
   TapeOpenResult Open() override;
   std::string Name() const override { return directory_; }
+  bool SettlesAtOnce() const override { return true; }
 
   // Administration (vantrel-cli vtape ...). Every call creates a missing drive first and fails
   // with kBusy while a handle is open.

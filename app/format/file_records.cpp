@@ -83,7 +83,7 @@ void FinishTarget(Program& p, int fd, const std::string& fileName, bool complete
   timespec times[2] = {{modified, 0}, {modified, 0}};
   futimens(fd, times);
   close(fd);
-  p.Sleep(1);
+  SettleTape(p, 1);
   if (!complete) {
     unlink((p.LastRecordHeader.Compressed == 1 ? w.ScratchZipPath : w.WorkDir + fileName).c_str());
   }

@@ -63,7 +63,7 @@ TapeDescription LoadTapeDescription(Program& p) {
   p.Hauptmenu.DescriptionValid = false;
   p.LegacyDescription = false;
   ShowStatus(p, "Loading Tape Description");
-  p.Sleep(100);
+  SettleTape(p, 100);
   RewindTape(p);
   TapeDescription result = InvalidTapeDescription();
   bool readOk = false;

@@ -114,17 +114,26 @@ TapeHandle OpenTape(Program& p) {
     TapeResult probe = handle->GetMediaParameters(media);
     if (ProbeAnswersUsable(probe)) return handle;
     p.LastError = SystemError::Windows(probe);
-  } else if (p.LastError.domain == SystemError::Domain::kWindows &&
-             p.LastError.code == static_cast<int>(tape_code::kBusy)) {
-    ShowStatus(p, "Tape drive in use: " + (p.tapeDrive ? p.tapeDrive->Name() : std::string()));
   }
-  p.ui.ShowMessage("No Tape Drive!");
+  ShowNoTapeDrive(p);
   CloseTape(p, handle, 10);
   return nullptr;
 }
 
+void ShowNoTapeDrive(Program& p) {
+  if (p.LastError.domain == SystemError::Domain::kWindows &&
+      p.LastError.code == static_cast<int>(tape_code::kBusy)) {
+    ShowStatus(p, "Tape drive in use: " + (p.tapeDrive ? p.tapeDrive->Name() : std::string()));
+  }
+  p.ui.ShowMessage("No Tape Drive!");
+}
+
+void SettleTape(Program& p, int milliseconds) {
+  if (!p.tapeDrive || !p.tapeDrive->SettlesAtOnce()) p.Sleep(milliseconds);
+}
+
 void CloseTape(Program& p, TapeHandle& handle, int delayMs) {
-  p.Sleep(delayMs);
+  SettleTape(p, delayMs);
   handle.reset();
 }
 
@@ -144,7 +153,7 @@ void ShowTapeResult(Program& p, TapeResult code) { p.ui.ShowMessage(TapeResultMe
 std::string RewindTapeDevice(Program& p) {
   std::string outcome = "Rewind Ok";
   TapeHandle handle = OpenTapeDevice(p);
-  p.Sleep(100);
+  SettleTape(p, 100);
   if (!handle) return "Unable to find tape drive on system or tape drive in use";
   TapeResult result = handle->Rewind();
   DrainMessages(p);
@@ -215,7 +224,7 @@ void SetTapeParameters1Click(Program& p) {
 
 bool RewindTape(Program& p) {
   ShowStatus(p, "Rewind Tape ");
-  p.Sleep(100);
+  SettleTape(p, 100);
   std::string text = RewindTapeDevice(p);
   if (text == "Rewind Ok") {
     ShowStatus(p, "Tape : At First pos");
@@ -225,7 +234,7 @@ bool RewindTape(Program& p) {
   return false;
 }
 
-void EjectTape(Program& p, bool showErrorDialogs) {
+bool EjectTape(Program& p, bool showErrorDialogs) {
   ShowStatus(p, "Ejecting Tape");
   bool saved = BeginBusyCursor(p);
   bool unloaded = false;
@@ -247,6 +256,7 @@ void EjectTape(Program& p, bool showErrorDialogs) {
   AppendProtocolLine(p, text);
   ShowStatus(p, text);
   EndBusyCursor(p, saved);
+  return unloaded;
 }
 
 int64_t ReadTapePosition(Program& p, TapeDevice& handle) {

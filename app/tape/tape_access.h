@@ -17,6 +17,10 @@ using TapeHandle = std::unique_ptr<TapeDevice>;
 TapeHandle OpenTapeDevice(Program& p);
 // Opens a usable drive: none, after "No Tape Drive!", when no drive or no tape answers.
 TapeHandle OpenTape(Program& p);
+// "No Tape Drive!", and in the status line that another program holds the drive when it does.
+void ShowNoTapeDrive(Program& p);
+// The settle time a tape sequence waits; nothing for a drive that needs none.
+void SettleTape(Program& p, int milliseconds);
 // Waits `delayMs`, then closes the handle.
 void CloseTape(Program& p, TapeHandle& handle, int delayMs);
 
@@ -31,7 +35,8 @@ void ShowTapeResult(Program& p, TapeResult code);
 
 void ReadDriveParameters(Program& p);
 bool RewindTape(Program& p);
-void EjectTape(Program& p, bool showErrorDialogs);
+// Rewinds and unloads; true when the tape was unloaded.
+bool EjectTape(Program& p, bool showErrorDialogs);
 int64_t ReadTapePosition(Program& p, TapeDevice& handle);
 // "Set Tape Parameters": the media block size := BlockSize.
 void SetTapeParameters1Click(Program& p);

@@ -22,13 +22,13 @@ void TTape_Info::BitBtn1Click(Program& p) {
   TapeMediaParameters media;
   TapeHandle handle = OpenTape(p);
   if (handle) {
-    p.Sleep(100);
+    SettleTape(p, 100);
     CheckRead(p, handle->GetDriveParameters(drive));
-    p.Sleep(100);
+    SettleTape(p, 100);
     CheckRead(p, handle->GetMediaParameters(media));
-    p.Sleep(10);
+    SettleTape(p, 10);
     CheckRead(p, handle->GetDriveParameters(drive));
-    p.Sleep(100);
+    SettleTape(p, 100);
     handle.reset();
   }
   Labels = {OnOff(drive.ECC),

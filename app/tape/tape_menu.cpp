@@ -24,11 +24,7 @@ TapeHandle OpenTapeForLoad(Program& p) {
   TapeHandle handle = OpenTapeDevice(p);
   PumpMessages(p, 1);
   if (handle) return handle;
-  if (p.LastError.domain == SystemError::Domain::kWindows &&
-      p.LastError.code == static_cast<int>(tape_code::kBusy)) {
-    ShowStatus(p, "Tape drive in use: " + (p.tapeDrive ? p.tapeDrive->Name() : std::string()));
-  }
-  p.ui.ShowMessage("No Tape Drive!");
+  ShowNoTapeDrive(p);
   return nullptr;
 }
 
@@ -275,6 +271,6 @@ int64_t InitTapewith01Click(Program& p) {
   return blocks;
 }
 
-void Auswerfen1Click(Program& p) { EjectTape(p, true); }
+bool Auswerfen1Click(Program& p) { return EjectTape(p, true); }
 
 }  // namespace vantrel

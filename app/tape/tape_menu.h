@@ -44,6 +44,6 @@ bool test1Click(Program& p);
 // the protocol. Returns the blocks written.
 int64_t InitTapewith01Click(Program& p);
 // "&Eject Tape".
-void Auswerfen1Click(Program& p);
+bool Auswerfen1Click(Program& p);
 
 }  // namespace vantrel

@@ -309,6 +309,38 @@ TEST_F(BackupJob, TrailerNeverSplitsAcrossBlocks) {
   }
 }
 
+TEST_F(BackupJob, EndOfMediaEndsTheJobAndKeepsWhatIsOnTapeReadable) {
+  VirtualTapeDrive drive = fixture_.Drive();
+  drive.NewCartridge("small", kSmallCapacity);
+  drive.LoadCartridge("small");
+  fixture_.Start();
+  p().Hauptmenu.optionsPage.CheckBox4.Checked = false;
+  p().Hauptmenu.backupPage.Memo5.Lines = {src_};
+  for (int i = 0; i < 6; ++i) WriteFile(src_ + "f" + std::to_string(i), Pattern(5000000, i));
+  BitBtn1Click(p());
+  EXPECT_TRUE(p().AbortFlag);
+  EXPECT_TRUE(std::any_of(fixture_.ui.protocol.begin(), fixture_.ui.protocol.end(), [](const std::string& l) {
+    return l.find("The end-of-tape marker was reached during an operation.") != std::string::npos;
+  }));
+  EXPECT_TRUE(Logged("The catalog could not be written: the tape stream ended with an error."));
+
+  p().AbortFlag = false;
+  GetTapeDescription1Click(p());
+  LoadCatalogSequential(p());
+  // The files that reached the tape whole are listed; the cut one ends the reading cleanly.
+  EXPECT_GE(p().Hauptmenu.FileList_path.Lines.size(), 3u);
+  EXPECT_LE(p().Hauptmenu.FileList_path.Lines.size(), 5u);
+}
+
+TEST_F(BackupJob, WithoutATapeNothingIsWritten) {
+  fixture_.Drive().UnloadCartridge();
+  WriteFile(src_ + "a", "a");
+  BitBtn1Click(p());
+  EXPECT_TRUE(fixture_.ui.HasMessage("No Tape Drive!"));
+  EXPECT_TRUE(Logged("0 Files proceded."));
+  EXPECT_TRUE(p().AbortFlag);
+}
+
 TEST_F(BackupJob, IncludeRules) {
   THauptmenu& w = p().Hauptmenu;
   w.backupPage.Memo1.Lines = {"/data/temp", ""};

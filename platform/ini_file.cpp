@@ -1,5 +1,7 @@
 #include "platform/ini_file.h"
 
+#include "platform/file_io.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -193,17 +195,11 @@ int IniFile::Save(const std::string& path) const {
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return errno;
   std::string text = Text();
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int err = errno;
-      close(fd);
-      unlink(temp.c_str());
-      return err;
-    }
-    done += static_cast<size_t>(n);
+  if (!WriteFully(fd, text.data(), text.size())) {
+    int err = errno;
+    close(fd);
+    unlink(temp.c_str());
+    return err;
   }
   if (fdatasync(fd) != 0 || close(fd) != 0) {
     int err = errno;

@@ -1,5 +1,7 @@
 #include "platform/virtual_tape_drive.h"
 
+#include "platform/file_io.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -334,28 +336,6 @@ DriveAccess AcquireDrive(const std::string& dir) {
 
 // ---- the loaded medium ----
 
-bool WriteAt(int fd, std::span<const uint8_t> bytes, off_t offset) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, offset + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool ReadAt(int fd, std::span<uint8_t> bytes, off_t offset) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = pread(fd, bytes.data() + done, bytes.size() - done, offset + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 struct Medium {
   std::string name;
   std::string iniPath;
@@ -533,7 +513,7 @@ class VirtualTapeDevice : public TapeDevice {
       return {kFilemarkDetected, 0};
     }
     if (buffer.size() != m.blockSize()) return {kInvalidBlockLength, 0};
-    if (!ReadAt(m.data.get(), buffer, position_ * m.blockSize())) return {kIoDevice, 0};
+    if (!ReadFullyAt(m.data.get(), buffer.data(), buffer.size(), position_ * m.blockSize())) return {kIoDevice, 0};
     ++position_;
     return {kSuccess, buffer.size()};
   }
@@ -588,7 +568,7 @@ class VirtualTapeDevice : public TapeDevice {
     }
     if (TapeResult r = SaveMedium()) return r;
     off_t offset = static_cast<off_t>(at) * blockSize;
-    if (!WriteAt(m.data.get(), block, offset)) {
+    if (!WriteFullyAt(m.data.get(), block.data(), block.size(), offset)) {
       if (ftruncate(m.data.get(), offset) == 0) m.dataLength = offset;
       if (filemark) {
         m.settings.filemarks.erase(at);

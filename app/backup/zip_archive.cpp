@@ -1,5 +1,7 @@
 #include "app/backup/zip_archive.h"
 
+#include "platform/file_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,19 +163,6 @@ TempFile CreateTempFile(const std::string& dir) {
   return {};
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Copies the entry's data into `fd`, checking its length against the directory's; libzip checks
 // the CRC when the end is read. The message is the reason alone.
 ZipResult CopyEntry(zip_file_t* entry, zip_uint64_t expectedSize, int fd,
@@ -189,7 +178,7 @@ ZipResult CopyEntry(zip_file_t* entry, zip_uint64_t expectedSize, int fd,
     if (total > expectedSize) {
       return Failure(ZIP_ER_INCONS, "the entry holds more data than its size says");
     }
-    if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) {
+    if (!WriteFully(fd, buffer.data(), static_cast<size_t>(n))) {
       return Failure(ZIP_ER_WRITE, std::strerror(errno));
     }
   }

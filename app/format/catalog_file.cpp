@@ -1,5 +1,7 @@
 #include "app/format/catalog_file.h"
 
+#include "platform/file_io.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,16 +35,10 @@ bool CatalogFile::ForEach(const std::function<void(const TapeFileRecord&)>& visi
   if (lseek(fd_, 0, SEEK_SET) < 0) ThrowError(path_);
   uint8_t raw[kTapeFileRecordSize];
   while (true) {
-    size_t got = 0;
-    while (got < sizeof raw) {
-      ssize_t n = read(fd_, raw + got, sizeof raw - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) ThrowError(path_);
-      if (n == 0) break;
-      got += static_cast<size_t>(n);
-    }
+    ssize_t got = ReadFully(fd_, raw, sizeof raw);
+    if (got < 0) ThrowError(path_);
     if (got == 0) return true;
-    if (got < sizeof raw) return false;
+    if (got < static_cast<ssize_t>(sizeof raw)) return false;
     visit(DecodeTapeFileRecord(raw));
   }
 }

@@ -14,32 +14,10 @@
 #include "app/format/recorded_path.h"
 #include "app/restore/restore_selection.h"
 #include "platform/date_time.h"
+#include "platform/file_io.h"
 
 namespace vantrel {
 namespace {
-
-// Reads up to `length` bytes; fewer only at the end of the file or on a read error.
-size_t ReadUpTo(int fd, uint8_t* buffer, size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    ssize_t n = read(fd, buffer + done, length - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
-}
-
-bool WriteAll(int fd, const uint8_t* data, size_t length) {
-  while (length > 0) {
-    ssize_t n = write(fd, data, length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    data += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Streams exactly `size` bytes of `fd`; true when the file delivered exactly that many.
 bool StreamFileData(Program& p, TapeHandle& handle, int fd, int64_t size) {
@@ -48,7 +26,9 @@ bool StreamFileData(Program& p, TapeHandle& handle, int fd, int64_t size) {
   int chunk = 0;
   while (remaining > 0) {
     size_t want = static_cast<size_t>(std::min<int64_t>(p.BlockSize, remaining));
-    size_t got = ReadUpTo(fd, p.FileDataBuffer.data(), want);
+    ssize_t read = ReadFully(fd, p.FileDataBuffer.data(), want);
+    // A read error counts as the end of the file: the rest is padded like a file that shrank.
+    size_t got = read < 0 ? 0 : static_cast<size_t>(read);
     if (got < want) {
       std::memset(p.FileDataBuffer.data() + got, 0, want - got);
       exact = false;
@@ -58,7 +38,7 @@ bool StreamFileData(Program& p, TapeHandle& handle, int fd, int64_t size) {
     if (++chunk % 100 == 0) PumpMessages(p, 1);
   }
   uint8_t extra;
-  return exact && ReadUpTo(fd, &extra, 1) == 0;
+  return exact && ReadFully(fd, &extra, 1) == 0;
 }
 
 int CreateTarget(Program& p, const std::string& fileName) {
@@ -154,7 +134,7 @@ std::string ReadNextFileRecord(Program& p, TapeHandle& handle, bool skipData, bo
     if (!StreamRead(p, handle, p.FileDataBuffer.data(), length)) {
       if (!p.AbortFlag) ReportLastError(p);
       complete = false;
-    } else if (fd >= 0 && !WriteAll(fd, p.FileDataBuffer.data(), length)) {
+    } else if (fd >= 0 && !WriteFully(fd, p.FileDataBuffer.data(), length)) {
       ReportError(p, SystemError::Posix(errno));
       complete = false;
     }
@@ -186,7 +166,7 @@ std::string ReadNextTapeFile(Program& p, const std::string& fileName) {
       ShowStatus(p, "End of data found.");
       outcome = "End of data";
     } else if (read.bytes > 0) {
-      if (!WriteAll(fd, buffer.data(), read.bytes)) ReportError(p, SystemError::Posix(errno));
+      if (!WriteFully(fd, buffer.data(), read.bytes)) ReportError(p, SystemError::Posix(errno));
       written = true;
     } else if (read.result == tape_code::kFilemarkDetected || read.result == tape_code::kSuccess) {
       if (!written) ShowStatus(p, "No data written to file.");

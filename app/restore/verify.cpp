@@ -15,6 +15,7 @@
 #include "app/restore/restore_paths.h"
 #include "app/tape/tape_access.h"
 #include "platform/date_time.h"
+#include "platform/file_io.h"
 
 namespace vantrel {
 namespace {
@@ -41,17 +42,7 @@ class OpenFile {
     return fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : -1;
   }
   // Fills up to kChunk bytes; a short read leaves the rest of the buffer as it was.
-  bool Read(uint8_t* buffer) {
-    size_t done = 0;
-    while (done < kChunk) {
-      ssize_t n = read(fd_, buffer + done, kChunk - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) break;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-  }
+  bool Read(uint8_t* buffer) { return ReadFully(fd_, buffer, kChunk) >= 0; }
 
  private:
   int fd_;

@@ -106,7 +106,10 @@ std::string ReadNextFileRecord(Program& p, TapeHandle& handle, bool skipData, bo
   p.LastRecordHeader = DecodeTapeFileRecord(raw);
   PumpMessages(p, 10);
   std::string path = RecordedPathText(p.LastRecordHeader.Path);
-  if (path.find(kTrailerMarker) != std::string::npos) return "";
+  // The trailer reads as a record whose path is exactly the marker. A recorded file whose name
+  // merely contains it is a file like any other: taking it for the end would hide every later
+  // record of the set.
+  if (p.LastRecordHeader.Path == kTrailerMarker) return "";
   int64_t size = p.LastRecordHeader.Size;
   if (size < 0) {
     ReportError(p, SystemError::Message("Damaged file record on tape: " + path));

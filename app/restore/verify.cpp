@@ -72,7 +72,9 @@ void VerifyTapeSet(Program& p, VerifyCounts& counts) {
         std::string copy = w.WorkDir + fileName;
         if (fileName != w.CatalogFileName && fileName != w.HeaderFileName) {
           w.verifyPage.LEDDisplay4.Value += 1;
-          Comparison result = CompareWithSource(p, SourcePathOf(p, path), copy);
+          std::string source = SourcePathOf(p, path);
+          Comparison result = source.empty() ? CompareWithSource(p, path, "")
+                                             : CompareWithSource(p, source, copy);
           if (result == Comparison::kEqual) {
             w.verifyPage.Memo4.Lines.push_back(path + "   OK");
             if (!w.optionsPage.CheckBox1.Checked) AppendProtocolLine(p, path + "   OK");
@@ -116,7 +118,7 @@ Comparison CompareWithSource(Program& p, const std::string& source, const std::s
   OpenFile copyFile(copy);
   int64_t sourceSize = sourceFile.ok() ? sourceFile.Size() : -1;
   int64_t copySize = copyFile.ok() ? copyFile.Size() : -1;
-  if (source.empty() || sourceSize < 0 || copySize < 0) {
+  if (copy.empty() || sourceSize < 0 || copySize < 0) {
     ReportLines(p, "Error in File " + source + " or File not exists !");
     return Comparison::kDifferent;
   }

@@ -341,6 +341,18 @@ TEST_F(BackupJob, WithoutATapeNothingIsWritten) {
   EXPECT_TRUE(p().AbortFlag);
 }
 
+TEST_F(BackupJob, AFileNamedLikeTheTrailerIsJustAFile) {
+  WriteFile(src_ + "XENDEX notes.txt", "not the end");
+  WriteFile(src_ + "zz-after.txt", "after");
+  BitBtn1Click(p());
+  GetTapeDescription1Click(p());
+  LoadCatalogSequential(p());
+  EXPECT_EQ(p().Hauptmenu.FileList_path.Lines.size(), 3u);  // both files and the catalog
+  LoadCatalogFast(p());
+  EXPECT_EQ(p().Hauptmenu.FileList_path.Lines.size(), 2u);
+  EXPECT_FALSE(p().AbortFlag);
+}
+
 TEST_F(BackupJob, IncludeRules) {
   THauptmenu& w = p().Hauptmenu;
   w.backupPage.Memo1.Lines = {"/data/temp", ""};

@@ -689,6 +689,23 @@ std::optional<AdminSession> BeginAdmin(const std::string& dir, VirtualTapeResult
   return session;
 }
 
+// The session of an administration call on an existing cartridge `name`.
+std::optional<AdminSession> BeginCartridgeAdmin(const std::string& dir, const std::string& name,
+                                                VirtualTapeResult& failure) {
+  std::optional<AdminSession> session = BeginAdmin(dir, failure);
+  if (!session) return std::nullopt;
+  if (!VirtualTapeDrive::IsValidCartridgeName(name)) {
+    failure = Fail(kInvalidParameter, InvalidNameMessage(name));
+    return std::nullopt;
+  }
+  if (!CartridgeExists(dir, name)) {
+    failure = Fail(kFileNotFound, "There is no cartridge named " + Quoted(name) +
+                                      " in the virtual tape drive " + dir + ".");
+    return std::nullopt;
+  }
+  return session;
+}
+
 VirtualTapeResult SaveFailure(const std::string& path, int err) {
   return Fail(CodeForErrno(err),
               "The file " + path + " cannot be written: " + std::strerror(err) + ".");
@@ -771,13 +788,8 @@ VirtualTapeResult VirtualTapeDrive::NewCartridge(const std::string& name, int64_
 
 VirtualTapeResult VirtualTapeDrive::LoadCartridge(const std::string& name) {
   VirtualTapeResult failure;
-  std::optional<AdminSession> session = BeginAdmin(directory_, failure);
+  std::optional<AdminSession> session = BeginCartridgeAdmin(directory_, name, failure);
   if (!session) return failure;
-  if (!IsValidCartridgeName(name)) return Fail(kInvalidParameter, InvalidNameMessage(name));
-  if (!CartridgeExists(directory_, name)) {
-    return Fail(kFileNotFound, "There is no cartridge named " + Quoted(name) +
-                                   " in the virtual tape drive " + directory_ + ".");
-  }
   session->driveIni.Set(kDrive, "Loaded", name);
   session->driveIni.SetInt(kDrive, "Position", 0);
   if (int err = session->driveIni.Save(session->driveIniPath)) {
@@ -812,13 +824,8 @@ VirtualTapeResult VirtualTapeDrive::UnloadCartridge() {
 
 VirtualTapeResult VirtualTapeDrive::ProtectCartridge(const std::string& name, bool writeProtected) {
   VirtualTapeResult failure;
-  std::optional<AdminSession> session = BeginAdmin(directory_, failure);
+  std::optional<AdminSession> session = BeginCartridgeAdmin(directory_, name, failure);
   if (!session) return failure;
-  if (!IsValidCartridgeName(name)) return Fail(kInvalidParameter, InvalidNameMessage(name));
-  if (!CartridgeExists(directory_, name)) {
-    return Fail(kFileNotFound, "There is no cartridge named " + Quoted(name) +
-                                   " in the virtual tape drive " + directory_ + ".");
-  }
   std::string path = CartridgeIniPath(directory_, name);
   std::optional<IniFile> ini = IniFile::Load(path);
   if (!ini) return Fail(kIoDevice, "The file " + path + " cannot be read.");

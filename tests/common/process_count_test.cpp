@@ -69,8 +69,10 @@ TEST_F(ProcessCountTest, CountsRunningCopiesIgnoringCase) {
 
 TEST_F(ProcessCountTest, TheCallingProcessCounts) {
   std::string self = fs::read_symlink("/proc/self/exe").filename().string();
+  // Other copies of the test program may come and go meanwhile (ctest runs them side by side),
+  // so only a lower bound holds.
   EXPECT_GE(CountProcessesByName(self), 1);
-  EXPECT_EQ(CountProcessesByName(Upper(self)), CountProcessesByName(self));
+  EXPECT_GE(CountProcessesByName(Upper(self)), 1);
 }
 
 TEST_F(ProcessCountTest, LongNamesCompareInFull) {

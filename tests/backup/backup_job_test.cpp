@@ -353,6 +353,24 @@ TEST_F(BackupJob, AFileNamedLikeTheTrailerIsJustAFile) {
   EXPECT_FALSE(p().AbortFlag);
 }
 
+TEST_F(BackupJob, ProgramsBeforeAndAfterTheBackup) {
+  WriteFile(src_ + "a", "a");
+  OptionsPageControls& o = p().Hauptmenu.optionsPage;
+  o.Edit4.Text = src_ + "missing-program";
+  BitBtn1Click(p());
+  EXPECT_TRUE(Logged("Error in before Backup Parameter"));
+  EXPECT_EQ(ReadFile(DataFile()).size(), 0u);  // the tape is not touched
+  EXPECT_FALSE(p().Hauptmenu.JobRunning);
+  EXPECT_TRUE(p().Hauptmenu.backupPage.BitBtn1.Enabled);
+
+  o.Edit4.Text.clear();
+  o.Edit6.Text = src_ + "missing-program";
+  BitBtn1Click(p());
+  EXPECT_TRUE(Logged("Error in after Backup Parameter"));
+  EXPECT_TRUE(p().AbortFlag);
+  EXPECT_GT(ReadFile(DataFile()).size(), 0u);
+}
+
 TEST_F(BackupJob, IncludeRules) {
   THauptmenu& w = p().Hauptmenu;
   w.backupPage.Memo1.Lines = {"/data/temp", ""};

@@ -15,11 +15,8 @@ ProgramSession::ProgramSession(std::unique_ptr<InstanceLock> lock, const Locatio
 std::unique_ptr<ProgramSession> ProgramSession::Start(const Locations& locations, UserInterface& ui,
                                                       const std::function<void(int)>& sleep) {
   std::filesystem::create_directories(locations.home);
-  std::unique_ptr<InstanceLock> lock = AcquireInstanceLock(locations.home);
-  if (!lock) {
-    ui.ShowMessage("Vantrel is already running !!!!!");
-    return nullptr;
-  }
+  std::unique_ptr<InstanceLock> lock = SingleInstanceGuard(ui, locations.home);
+  if (!lock) return nullptr;
   std::unique_ptr<ProgramSession> session(new ProgramSession(std::move(lock), locations, ui));
   Program& p = session->program_;
   if (sleep) p.Sleep = sleep;

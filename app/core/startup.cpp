@@ -12,6 +12,13 @@
 
 namespace vantrel {
 
+std::unique_ptr<InstanceLock> SingleInstanceGuard(UserInterface& ui,
+                                                  const std::string& programDir) {
+  std::unique_ptr<InstanceLock> lock = AcquireInstanceLock(programDir);
+  if (!lock) ui.ShowMessage("Vantrel is already running !!!!!");
+  return lock;
+}
+
 void FormCreate(Program& p) {
   THauptmenu& w = p.Hauptmenu;
   LockJobControls(p);

@@ -116,7 +116,7 @@ void ChangeTapeForWrite(Program& p, TapeHandle& handle) {
   if (!p.Hauptmenu.optionsPage.CheckBox12.Checked) return;
   if (TapeSetIsFull(p)) return;
   p.ControlBlockBuffer.fill(0);
-  EncodeCatalogTrailer({}, p.ControlBlockBuffer);
+  EncodeCatalogTrailer(TapeEndMarker, p.ControlBlockBuffer);
   TapeResult result = handle ? WriteTapeBlock(p, *handle, p.ControlBlockBuffer)
                              : tape_code::kNotReady;
   if (result != tape_code::kSuccess) {

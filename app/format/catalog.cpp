@@ -167,7 +167,7 @@ void WriteCatalogTrailer(Program& p, const BlockPosition& catalog) {
   }
   if (handle && !p.StreamFailed) {
     uint32_t at = p.StreamPosition.BlockOffset;
-    EncodeCatalogTrailer(catalog, std::span<uint8_t>(p.StreamBuffer).subspan(at));
+    EncodeCatalogTrailer({catalog}, std::span<uint8_t>(p.StreamBuffer).subspan(at));
     // Old stream bytes behind the trailer could be taken for another trailer.
     std::memset(p.StreamBuffer.data() + at + kCatalogTrailerSize, 0,
                 p.BlockSize - at - kCatalogTrailerSize);

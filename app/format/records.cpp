@@ -107,11 +107,11 @@ TapeFileRecord DecodeTapeFileRecord(std::span<const uint8_t> bytes) {
   return r;
 }
 
-void EncodeCatalogTrailer(const BlockPosition& catalog, std::span<uint8_t> out) {
+void EncodeCatalogTrailer(const CatalogTrailer& trailer, std::span<uint8_t> out) {
   out[0] = 0x06;
   std::memcpy(out.data() + 1, kTrailerMarker, 6);
-  PutU32(out, 7, catalog.BlockOffset);
-  PutI64(out, 11, catalog.BlockNumber);
+  PutU32(out, 7, trailer.Catalog.BlockOffset);
+  PutI64(out, 11, trailer.Catalog.BlockNumber);
 }
 
 }  // namespace vantrel

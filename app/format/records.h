@@ -68,8 +68,17 @@ BlockPosition DecodeBlockPosition(std::span<const uint8_t> bytes);
 void EncodeTapeFileRecord(const TapeFileRecord& r, std::span<uint8_t> out);
 TapeFileRecord DecodeTapeFileRecord(std::span<const uint8_t> bytes);
 
-// 0x06 "XENDEX", the offset and block number of the catalog's record header.
-void EncodeCatalogTrailer(const BlockPosition& catalog, std::span<uint8_t> out);
+// The end of a backup: 0x06 "XENDEX" and where the catalog's record header begins. With both
+// values zero it says that the catalog is not on this tape.
+struct CatalogTrailer {
+  BlockPosition Catalog;
+};
+
+// The 19 bytes of a trailer.
+void EncodeCatalogTrailer(const CatalogTrailer& trailer, std::span<uint8_t> out);
+
+// The first 19 bytes of the block that ends each full tape of a set: a trailer of zeros.
+constexpr CatalogTrailer TapeEndMarker{};
 
 // Little-endian primitives shared by the codecs.
 void PutU32(std::span<uint8_t> out, size_t at, uint32_t v);

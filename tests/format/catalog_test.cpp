@@ -18,7 +18,7 @@ using testing::ProgramFixture;
 std::array<uint8_t, 32768> BlockWithTrailers(std::initializer_list<std::pair<size_t, BlockPosition>> at) {
   std::array<uint8_t, 32768> block{};
   for (const auto& [offset, position] : at) {
-    EncodeCatalogTrailer(position, std::span<uint8_t>(block).subspan(offset));
+    EncodeCatalogTrailer({position}, std::span<uint8_t>(block).subspan(offset));
   }
   return block;
 }

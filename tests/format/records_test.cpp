@@ -92,10 +92,10 @@ TEST(Records, LongPathIsCutTo255Bytes) {
 
 TEST(Records, TrailerAndEndMarkerBytes) {
   std::array<uint8_t, kCatalogTrailerSize> out{};
-  EncodeCatalogTrailer({256, 0, 65536}, out);
+  EncodeCatalogTrailer({{256, 0, 65536}}, out);
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()),
             Bytes({6, 'X', 'E', 'N', 'D', 'E', 'X', 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}));
-  EncodeCatalogTrailer({}, out);
+  EncodeCatalogTrailer(TapeEndMarker, out);
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()),
             Bytes({6, 'X', 'E', 'N', 'D', 'E', 'X', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }

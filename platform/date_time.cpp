@@ -59,9 +59,12 @@ std::tm DateTimeToTm(double dateTime) {
   return tm;
 }
 
+// The C locale in any encoding ("C", "C.UTF-8", "POSIX") has only the 2-digit-year %x.
 bool LocaleHasOwnTimeFormat() {
   const char* name = std::setlocale(LC_TIME, nullptr);
-  return name && std::strcmp(name, "C") != 0 && std::strcmp(name, "POSIX") != 0;
+  if (name == nullptr) return false;
+  return std::strcmp(name, "C") != 0 && std::strncmp(name, "C.", 2) != 0 &&
+         std::strcmp(name, "POSIX") != 0;
 }
 
 std::string Format(const char* format, const std::tm& tm) {

@@ -8,6 +8,7 @@
 #include "app/format/catalog.h"
 #include "app/format/tape_description.h"
 #include "app/restore/restore.h"
+#include "tests/support/manifest.h"
 #include "tests/support/program_fixture.h"
 
 namespace vantrel {
@@ -58,6 +59,36 @@ TEST(DamagedTape, EveryReaderEndsCleanly) {
         EXPECT_TRUE(inside) << path;
       }
     }
+  }
+}
+
+// A tape that ends early, cut at every block: the sequential load lists exactly the records that
+// lie whole before the cut, and a record cut in its data is reported.
+TEST(DamagedTape, CutAtEveryBlockListsWhatLiesBeforeTheCut) {
+  testing::Manifest manifest =
+      testing::ReadManifest(testing::ReferenceTape("plain") + "/MANIFEST.txt");
+  for (int64_t blocks = 2; blocks <= 10; ++blocks) {
+    SCOPED_TRACE(blocks);
+    ProgramFixture fixture(testing::ReferenceTape("plain"));
+    std::string dataFile = fixture.DrivePath() + "/tape1.tape/data";
+    WriteFile(dataFile, ReadFile(dataFile).substr(0, static_cast<size_t>(blocks) * 32768));
+    int64_t available = (blocks - 1) * 32768;  // stream bytes after block 0
+    size_t whole = 0;
+    bool cutInData = false;
+    for (const auto& r : manifest.records) {
+      int64_t start = (r.block - 1) * 32768 + r.offset;
+      if (start + 296 + r.size <= available) {
+        ++whole;
+      } else {
+        cutInData = start + 296 <= available && r.size > 0;
+        break;
+      }
+    }
+    Program& p = fixture.p();
+    GetTapeDescription1Click(p);
+    LoadCatalogSequential(p);
+    EXPECT_EQ(p.Hauptmenu.FileList_path.Lines.size(), whole);
+    EXPECT_EQ(p.AbortFlag, cutInData);
   }
 }
 

@@ -5,10 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/format/catalog.h"
-#include "app/format/tape_description.h"
-#include "app/restore/restore.h"
-#include "tests/support/program_fixture.h"
+#include "tests/support/every_reader.h"
 
 namespace {
 
@@ -32,16 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(fixture.DrivePath() + "/tape1.tape/data", std::ios::binary) << tape;
     std::ofstream(fixture.CartridgeIni()) << "[Cartridge]\nCapacity=1073741824\nBlockSize=32768\n";
   }
-  fixture.ui.okCancelAnswers = {false, false, false, false};
-  Program& p = fixture.p();
-  GetTapeDescription1Click(p);
-  LoadCatalogFast(p);
-  p.AbortFlag = false;
-  LoadCatalogSequential(p);
-  p.AbortFlag = false;
-  p.Hauptmenu.restorePage.Edit1.Text = fixture.Scratch("out");
-  p.Hauptmenu.restorePage.RadioGroup1.ItemIndex = kOverwriteEver;
-  p.Hauptmenu.restorePage.Memo3.Lines = {"/", "\\"};
-  RunRestore(p);
+  testing::RunEveryReader(fixture, fixture.Scratch("out"));
   return 0;
 }

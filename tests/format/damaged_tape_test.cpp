@@ -8,6 +8,7 @@
 #include "app/format/catalog.h"
 #include "app/format/tape_description.h"
 #include "app/restore/restore.h"
+#include "tests/support/every_reader.h"
 #include "tests/support/manifest.h"
 #include "tests/support/program_fixture.h"
 
@@ -36,20 +37,8 @@ TEST(DamagedTape, EveryReaderEndsCleanly) {
       SCOPED_TRACE(std::string(tape) + " round " + std::to_string(round));
       ProgramFixture fixture(testing::ReferenceTape(tape));
       Damage(fixture.DrivePath() + "/tape1.tape/data", random);
-      fixture.ui.okCancelAnswers = {false, false, false};
-      fixture.ui.inputAnswers = {};
-      Program& p = fixture.p();
-      GetTapeDescription1Click(p);
-      LoadCatalogFast(p);
-      p.AbortFlag = false;
-      LoadCatalogSequential(p);
-      p.AbortFlag = false;
-
       std::string out = fixture.Scratch("out");
-      p.Hauptmenu.restorePage.Edit1.Text = out;
-      p.Hauptmenu.restorePage.RadioGroup1.ItemIndex = kOverwriteEver;
-      p.Hauptmenu.restorePage.Memo3.Lines = {"/"};
-      RunRestore(p);
+      testing::RunEveryReader(fixture, out);
       fs::path root = fs::path(out).parent_path().parent_path();
       for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;
